@@ -79,5 +79,7 @@ unsigned ScrollForTime(std::uint32_t milliseconds);
 void PrepareRenderer();
 
 // Renders one frame of 640x480 palette indices, rows 640 bytes apart, for
-// the given scroll row (0..479). Writes every byte of target.
+// the given scroll row (0..479; a larger value counts modulo 480). Writes
+// every byte of target, the outer band of two rows and columns included:
+// there, neighbours beyond the frame are taken from its nearest edge.
 void RenderFrameAtScroll(std::uint8_t* target, unsigned scroll);

@@ -78,6 +78,7 @@ TEST_F(RendererTest, ScrollMovesThePatternDownOneRowPerStep)
     const Case cases[] = {
         {0, 0, 0},     {0, 479, 479}, {1, 0, 479},   {1, 1, 0},
         {479, 0, 1},   {479, 479, 0}, {409, 408, 479}, {409, 409, 0},
+        {481, 1, 0},  // counts as 1 instead of reading past the row map
     };
     for (const Case& c : cases) {
         RenderFrameAtScroll(frame.data(), c.scroll);
