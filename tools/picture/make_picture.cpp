@@ -135,7 +135,10 @@ std::int64_t FromCentre(std::int64_t position) {
 std::int64_t Height(int column, int row) {
     const std::int64_t x = (std::int64_t{column} << FractionBits) + (1 << (FractionBits - 1));
     const std::int64_t y = (std::int64_t{row} << FractionBits) + (1 << (FractionBits - 1));
-    // Two rounds of warping: the first bends the second's sample points.
+    // Two rounds of warping, the first bending the second's sample points. A
+    // full noise swing is 128 pixels: the first moves points by up to 32
+    // pixels, the second by up to 64, and the mottle shifts a ring by about
+    // 32 pixels' worth of distance.
     const std::int64_t bendX = x + FractalNoise(x, y, 6, 3, 101) / 4;
     const std::int64_t bendY = y + FractalNoise(x, y, 6, 3, 202) / 4;
     const std::int64_t warpX = x + FractalNoise(bendX, bendY, 6, 3, 303) / 2;
