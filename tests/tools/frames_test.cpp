@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/frames/image_files.h"
@@ -106,9 +109,9 @@ protected:
         return names;
     }
 
-    // Runs glorp-frames; an argument starting with "@/" names a file in the
+    // Starts glorp-frames; an argument starting with "@/" names a file in the
     // working folder. Output and messages are captured outside that folder.
-    Outcome Frames(std::vector<std::string> args) const {
+    pid_t Start(std::vector<std::string> args) const {
         for (std::string& arg : args) {
             if (arg.starts_with("@/")) {
                 arg = Path(arg.substr(2));
@@ -131,19 +134,31 @@ protected:
         pid_t pid = 0;
         int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
-        Outcome outcome;
         if (spawned != 0) {
             ADD_FAILURE() << "cannot start " << argv[0];
-            return outcome;
+            return -1;
         }
-        int status = 0;
-        waitpid(pid, &status, 0);
+        return pid;
+    }
+
+    // What the program reported, from its wait status.
+    Outcome Collect(int status) const {
+        Outcome outcome;
         outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        Bytes out = ReadBytes(outPath);
-        Bytes err = ReadBytes(errPath);
+        Bytes out = ReadBytes(capture_ / "stdout");
+        Bytes err = ReadBytes(capture_ / "stderr");
         outcome.out.assign(out.begin(), out.end());
         outcome.err.assign(err.begin(), err.end());
         return outcome;
+    }
+
+    Outcome Frames(std::vector<std::string> args) const {
+        pid_t pid = Start(std::move(args));
+        int status = 0;
+        if (pid < 0 || waitpid(pid, &status, 0) != pid) {
+            return {};
+        }
+        return Collect(status);
     }
 
     // Runs glorp-frames expecting success and returns the raw file it wrote.
@@ -253,6 +268,37 @@ TEST_F(FramesTest, HelpPrintsUsageAndWritesNothing) {
     EXPECT_NE(outcome.out.find("--out FILE"), std::string::npos);
     EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(Listing(), before);
+}
+
+TEST_F(FramesTest, PipeIsWrittenInPlaceNotReplaced) {
+    std::string pipe = Path("pipe.raw");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    // Open for reading and writing so that neither side waits for the other
+    // to open; the frames are drained while the program runs.
+    int reader = open(pipe.c_str(), O_RDWR | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    pid_t pid = Start({"--picture", "@/picture.rix", "--count", "2", "--out", "@/pipe.raw"});
+    ASSERT_GT(pid, 0);
+    std::size_t received = 0;
+    int status = 0;
+    bool running = true;
+    while (running) {
+        running = waitpid(pid, &status, WNOHANG) == 0;
+        char buffer[65536];
+        ssize_t got = 0;
+        while ((got = read(reader, buffer, sizeof buffer)) > 0) {
+            received += static_cast<std::size_t>(got);
+        }
+        if (running) {
+            usleep(1000);
+        }
+    }
+    close(reader);
+    Outcome outcome = Collect(status);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(received, 2 * FrameSize);
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(Listing(), (std::set<std::string>{"picture.rix", "pipe.raw"}));
 }
 
 TEST_F(FramesTest, TimeGivesTheScrollOfItsTenthsOfSecond) {

@@ -1,6 +1,7 @@
 #include "tools/frames/staged_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +31,16 @@ StagedFile::~StagedFile() {
 }
 
 bool StagedFile::Open(std::string& error) {
+    struct stat existing {};
+    if (stat(destination_.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) {
+            error = Reason(destination_, EISDIR);
+            return false;
+        }
+        if (!S_ISREG(existing.st_mode)) {
+            return OpenInPlace(error);
+        }
+    }
     std::string stem = destination_ + ".tmp-" + std::to_string(getpid()) + "-";
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt) {
         std::string name = stem + std::to_string(attempt);
@@ -42,16 +53,30 @@ bool StagedFile::Open(std::string& error) {
             return false;
         }
         temporary_ = name;
-        file_ = fdopen(fd, "wb");
-        if (file_ == nullptr) {
-            error = Reason(destination_, errno);
-            close(fd);
-            return false;
-        }
-        return true;
+        return Adopt(fd, error);
     }
     error = Reason(destination_, EEXIST);
     return false;
+}
+
+bool StagedFile::OpenInPlace(std::string& error) {
+    int fd = open(destination_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = Reason(destination_, errno);
+        return false;
+    }
+    inPlace_ = true;
+    return Adopt(fd, error);
+}
+
+bool StagedFile::Adopt(int fd, std::string& error) {
+    file_ = fdopen(fd, "wb");
+    if (file_ == nullptr) {
+        error = Reason(destination_, errno);
+        close(fd);
+        return false;
+    }
+    return true;
 }
 
 bool StagedFile::Close(std::string& error) {
@@ -66,7 +91,7 @@ bool StagedFile::Close(std::string& error) {
 }
 
 bool StagedFile::Commit(std::string& error) {
-    if (rename(temporary_.c_str(), destination_.c_str()) != 0) {
+    if (!inPlace_ && rename(temporary_.c_str(), destination_.c_str()) != 0) {
         error = Reason(destination_, errno);
         return false;
     }
@@ -75,7 +100,7 @@ bool StagedFile::Commit(std::string& error) {
 }
 
 void StagedFile::Retract() {
-    if (committed_) {
+    if (committed_ && !inPlace_) {
         unlink(destination_.c_str());
     }
 }
