@@ -205,9 +205,10 @@ public:
     // Read by the double.
     struct Rule {
         Call call;
-        std::vector<long long> results;  // one per matching call; empty with repeat
-        long long repeat = 0;            // used when `repeatAll`
-        bool repeatAll = false;
+        std::vector<long long> results;  // a sequence, one per matching call
+        long long result = 0;            // or this one result
+        int times = 1;                   // for `result`: how many calls, 0 = all
+        bool sequence = false;
     };
     enum class EventKind {
         KeyDown,
@@ -298,6 +299,12 @@ struct ShownFrame {
     int presents = 0;  // how many times the device showed a change
 };
 const ShownFrame& Shown(int device);
+
+// Thrown by the double when it ends a scenario (Blocked, FrameLimit) inside
+// the calling process, after Install; RunScenario's child exits instead.
+struct ScenarioEnded {
+    Ending ending;
+};
 
 // Installs a script in this process without forking, for tests of the
 // platform layer itself; resets the platform's state. RunScenario does this
