@@ -452,9 +452,9 @@ def main():
               file=sys.stderr)
         return 2
     options.scr = os.path.abspath(options.scr)
-    os.makedirs(options.work, exist_ok=True)
-    for old in os.listdir(options.work):
-        os.remove(os.path.join(options.work, old))
+    # Logs and screenshots of an earlier run would only mislead.
+    shutil.rmtree(options.work, ignore_errors=True)
+    os.makedirs(options.work)
     # A timeout or an interrupt still runs the clean-up below.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
 
@@ -488,6 +488,9 @@ def main():
                 failures.append(case.__name__)
                 run.finish()
             print(f"{case.__name__}: {result} ({time.monotonic() - case_started:.1f} s)")
+    except (CaseFailure, RuntimeError) as error:
+        print(f"set-up failed: {error}", file=sys.stderr)
+        return 1
     finally:
         stop_process(frames_job)
         if wine is not None:
