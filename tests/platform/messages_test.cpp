@@ -1,3 +1,4 @@
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -165,7 +166,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ShowCase{SW_RESTORE, true, WA_ACTIVE},
                       ShowCase{SW_SHOWMINIMIZED, true, 0x10000 | WA_ACTIVE},
                       ShowCase{SW_SHOWNA, false, 0}, ShowCase{SW_SHOWNOACTIVATE, false, 0},
-                      ShowCase{SW_SHOWMINNOACTIVE, false, 0}));
+                      ShowCase{SW_SHOWMINNOACTIVE, false, 0}),
+    [](const ::testing::TestParamInfo<ShowCase>& info) {
+        return "Command" + std::to_string(info.param.command);
+    });
 
 TEST_F(Messaging, HidingOrMinimisingTheActiveWindowDeactivatesIt) {
     for (int command : {SW_HIDE, SW_MINIMIZE}) {
