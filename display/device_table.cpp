@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/main_window.h"
-
+HWND MainWindow = nullptr;
 DeviceLists DeviceTable;
 
 namespace {

@@ -8,6 +8,13 @@
 
 #include "platform/win32.h"
 
+// Window class name, window title, class menu name and message-box caption.
+inline constexpr char ProgramName[] = "Glorp 1.1";
+
+// The program's one window, the cooperative window of every device and the
+// owner of the failure box. Null until the shell has created it.
+extern HWND MainWindow;
+
 // Five parallel lists; entry i of each belongs to device i, numbered in the
 // order enumeration reported the devices. The pointer lists hold the one
 // reference the program takes on each object; ReleaseDisplays gives it back

@@ -2,7 +2,6 @@
 
 #include "display/device_table.h"
 
-HWND MainWindow = nullptr;
 std::uint32_t AppActive = 0;
 MSG MessageRecord;
 

@@ -6,13 +6,8 @@
 
 #include <cstdint>
 
+#include "display/device_table.h"
 #include "platform/win32.h"
-
-// Window class name, window title, class menu name and message-box caption.
-inline constexpr char ProgramName[] = "Glorp 1.1";
-
-// Null until CreateMainWindow has created the window.
-extern HWND MainWindow;
 
 // The low word of the last WM_ACTIVATE's wParam: 0 while the window is
 // inactive. Frames are produced only while it is nonzero.
