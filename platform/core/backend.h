@@ -69,6 +69,10 @@ struct ShownSurface {
     int height = 0;
     int pitch = 0;
     const PALETTEENTRY* palette = nullptr;
+    // The part of the surface this change wrote (right and bottom
+    // exclusive); empty when only the palette changed. Pixels that no change
+    // ever wrote are not part of the picture.
+    RECT changed{};
 };
 
 // ---- Call interception -------------------------------------------------------

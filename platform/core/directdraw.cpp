@@ -245,7 +245,7 @@ private:
         return pixels_.data() + static_cast<std::size_t>(y) * width_ + x;
     }
 
-    void ShowIfPrimary() {
+    void ShowIfPrimary(const RECT& changed) {
         if (!primary_) {
             return;
         }
@@ -255,6 +255,7 @@ private:
         shown.height = height_;
         shown.pitch = width_;
         shown.palette = palette_ != nullptr ? palette_->entries() : nullptr;
+        shown.changed = changed;
         ActiveBackend().Show(owner_->device(), shown);
     }
 
@@ -267,6 +268,7 @@ private:
     unsigned restoredAt_;
     ULONG references_ = 1;
     bool locked_ = false;
+    RECT lockedRect_{};
     PaletteObject* palette_ = nullptr;
 };
 
@@ -297,6 +299,7 @@ HRESULT SurfaceObject::Lock(RECT* rect, DDSURFACEDESC2* description, DWORD flags
     description->lpSurface = At(area.left, area.top);
     description->ddsCaps = DDSCAPS2{caps_, 0, 0, 0};
     locked_ = true;
+    lockedRect_ = area;
     return DD_OK;
 }
 
@@ -312,7 +315,7 @@ HRESULT SurfaceObject::Unlock(RECT* rect) {
         return DDERR_NOTLOCKED;
     }
     locked_ = false;
-    ShowIfPrimary();
+    ShowIfPrimary(lockedRect_);
     return DD_OK;
 }
 
@@ -356,7 +359,7 @@ HRESULT SurfaceObject::Blt(RECT* destinationRect, IDirectDrawSurface7* source, R
         std::memmove(At(to.left, to.top + row), from->At(at.left, at.top + row),
                      static_cast<std::size_t>(width));
     }
-    ShowIfPrimary();
+    ShowIfPrimary(to);
     return DD_OK;
 }
 
@@ -395,7 +398,7 @@ HRESULT SurfaceObject::SetPalette(IDirectDrawPalette* palette) {
         palette_->Drop();
     }
     palette_ = attached;
-    ShowIfPrimary();
+    ShowIfPrimary(RECT{});
     return DD_OK;
 }
 
