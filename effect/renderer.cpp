@@ -7,7 +7,6 @@
 // cache. Every HeightBuffer row is complete before any row reads it, so the
 // bytes are those of two whole passes.
 #include <algorithm>
-#include <array>
 
 #include "effect/effect.h"
 
@@ -22,19 +21,10 @@ const std::uint8_t* BoundTexture = nullptr;
 constexpr int LightWindowOrigin = 180 * LightMapSize + 180;
 
 // The light window as the slopes see it, every second cell of its rows and
-// columns, copied from the LightMap at the start of every frame. Its 64 KB
-// sit closer together in the cache than the 1.3 MB stretch they come from.
+// columns, copied from the LightMap at the start of every frame: entry
+// across * 256 + down, so a pixel's light needs no multiplication, and its
+// 64 KB sit closer together in the cache than the 1.3 MB they come from.
 std::uint8_t LightWindow[256 * 256];
-
-// The light row that each horizontal slope picks, so a pixel's light is two
-// lookups with no multiplication.
-constexpr std::array<const std::uint8_t*, 256> LightRows = [] {
-    std::array<const std::uint8_t*, 256> rows{};
-    for (int slope = 0; slope < 256; ++slope) {
-        rows[slope] = LightWindow + slope * 256;
-    }
-    return rows;
-}();
 
 void CopyLightWindow()
 {
@@ -101,9 +91,8 @@ void ShadeRow(int y, std::uint8_t* out)
     // The horizontal slope picks the light row, the vertical one the column.
 #pragma GCC unroll 8
     for (int x = 0; x < FrameWidth; ++x) {
-        const std::uint8_t* lightRow = LightRows[GradientTable[across[x]]];
-        const std::size_t lightColumn = GradientTable[down[x]];
-        const unsigned light = lightRow[lightColumn];
+        const unsigned lightRow = GradientTable[across[x]];
+        const unsigned light = LightWindow[(lightRow << 8) | GradientTable[down[x]]];
         out[x] = ShadeTable[shades[x] | light];
     }
 }
