@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <vector>
 
 #include "bench/baseline_effect.h"
@@ -29,10 +28,12 @@ const std::vector<std::uint8_t>& Picture()
     return bytes;
 }
 
+// Static storage like the program's own tables, so both sides meet the same
+// kind of memory.
 baseline::Tables& Baseline()
 {
-    static const std::unique_ptr<baseline::Tables> tables = std::make_unique<baseline::Tables>();
-    return *tables;
+    static baseline::Tables tables;
+    return tables;
 }
 
 // ---- The steps of start-up, each on its own and all together ----

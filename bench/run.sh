@@ -3,7 +3,8 @@
 #     bench/run.sh [build-dir] [extra glorp-bench arguments]
 # The build directory defaults to build/ and must hold a Release build with
 # glorp-bench built. Figures are medians of CPU time over five repetitions,
-# which the other processes on a shared machine disturb least.
+# run in random order, so a busy moment of a shared machine falls on both
+# sides of a ratio alike.
 set -euo pipefail
 build=${1:-build}
 shift || true
@@ -15,6 +16,7 @@ fi
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
 "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+         --benchmark_enable_random_interleaving=true \
          --benchmark_format=json "$@" >"$json"
 python3 - "$json" <<'PY'
 import json, sys
@@ -29,8 +31,9 @@ for run in runs:
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[run["time_unit"]]
     medians.setdefault(figure, {})[side] = run["cpu_time"] * scale
 
+order = ["Frame", "StartUp", "Decode", "LightMap", "TexCoordMaps", "GradientTable", "ShadeTable"]
 print(f"{'figure':<16}{'ours (ms)':>12}{'baseline (ms)':>15}{'faster':>9}")
-for figure, sides in medians.items():
+for figure, sides in sorted(medians.items(), key=lambda m: (order + [m[0]]).index(m[0])):
     if "ours" not in sides or "baseline" not in sides:
         continue
     ours, theirs = sides["ours"], sides["baseline"]
