@@ -3,8 +3,9 @@
 #     bench/run.sh [build-dir] [extra glorp-bench arguments]
 # The build directory defaults to build/ and must hold a Release build with
 # glorp-bench built. Figures are medians of CPU time over five repetitions,
-# run in random order, so a busy moment of a shared machine falls on both
-# sides of a ratio alike.
+# which the other processes on a shared machine disturb least. (Random
+# interleaving would shorten each repetition until a frame's first, cold
+# pass weighs in, which hits the baseline's larger tables hardest.)
 set -euo pipefail
 build=${1:-build}
 shift || true
@@ -16,7 +17,6 @@ fi
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
 "$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
-         --benchmark_enable_random_interleaving=true \
          --benchmark_format=json "$@" >"$json"
 python3 - "$json" <<'PY'
 import json, sys
