@@ -126,9 +126,9 @@ void FillEvenCosines()
 // The parts of the row value V and column value W that depend on P alone,
 // and the shift t2 >> 7 that bends the column waves.
 struct RowWave {
-    std::int32_t v;  // 4 t2 + 2 t3
-    std::int32_t w;  // t2 + 16 t3
-    std::int32_t bend;
+    std::int32_t v;     // 4 t2 + 2 t3
+    std::int32_t w;     // t2 + 16 t3
+    std::ptrdiff_t bend;
 };
 
 // The parts that depend on R alone.
@@ -154,24 +154,28 @@ void FillWaves()
     }
 }
 
-// What a screen column contributes to every row: its phase and the bends of
-// the sine wave t1 across it.
+// What a screen column contributes to every row: the bends of the sine wave
+// t1 across it, and the waves of its phase d, which the row's t2 bends in
+// turn (R = d + bend, Z = 7 d + bend).
 struct Column {
-    std::int32_t d;
-    std::int32_t bendP;  // t1 >> 7
-    std::int32_t bendQ;  // t1 >> 8
+    std::ptrdiff_t bendP;  // t1 >> 7
+    std::ptrdiff_t bendQ;  // t1 >> 8
+    const ColumnWave* columnWaves;  // at R = d
+    const std::int32_t* sevenfold;  // EvenCosine at Z = 7 d
 };
 
 void WarpRow(int i, const Column (&columns)[FrameWidth], std::uint8_t* rows,
              std::uint8_t* cols)
 {
     const std::int32_t b = 4096 * i / FrameHeight;
+    const RowWave* rowWaves = RowWaves + (b - MinP);          // at P = b
+    const std::int32_t* sevenfold = EvenCosines + (7 * b - MinK);  // at Q = 7 b
     for (int j = 0; j < FrameWidth; ++j) {
         const Column& column = columns[j];
-        const RowWave& rowWave = RowWaves[b + column.bendP - MinP];
-        const std::int32_t t4 = EvenCosine(7 * b + column.bendQ);
-        const ColumnWave& columnWave = ColumnWaves[column.d + rowWave.bend - MinR];
-        const std::int32_t t7 = EvenCosine(7 * column.d + rowWave.bend);
+        const RowWave& rowWave = rowWaves[column.bendP];
+        const std::int32_t t4 = sevenfold[column.bendQ];
+        const ColumnWave& columnWave = column.columnWaves[rowWave.bend];
+        const std::int32_t t7 = column.sevenfold[rowWave.bend];
         // V = 4 t2 + 2 t3 + t4 - 4 t5 - 2 t6 - t7
         // W = t2 + 16 t3 + 4 t4 + 2 t5 + 32 t6 + 8 t7
         const std::int32_t v = rowWave.v + t4 + columnWave.v - t7;
@@ -218,7 +222,7 @@ void BuildTexCoordMaps()
     for (int j = 0; j < FrameWidth; ++j) {
         const std::int32_t d = 4096 * j / FrameWidth;
         const std::int32_t t1 = SineTerm(4 * d);
-        columns[j] = {d, t1 >> 7, t1 >> 8};
+        columns[j] = {t1 >> 7, t1 >> 8, ColumnWaves + (d - MinR), EvenCosines + (7 * d - MinK)};
     }
     for (int i = 0; i < FrameHeight; ++i) {
         WarpRow(i, columns, TexRowMap + i * FrameWidth, TexColMap + i * FrameWidth);
