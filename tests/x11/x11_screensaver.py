@@ -1,0 +1,513 @@
+#!/usr/bin/env python3
+"""Runs the native glorp on a private Xvfb and checks what a user sees.
+
+One case per run (--case), each on an X server of its own:
+
+- frames: on a 640x480 screen the picture fills the screen one to one: the
+  inner 636x476 rectangle equals, through the picture's palette, one of the
+  480 frames glorp-frames renders, the animation moves on, and the two-pixel
+  band around it is black.
+- input: a key press ends the run with exit code 0 within a second; so does a
+  pointer move after the first reported position; a click without a move
+  does not.
+- quick_exits: the configuration and preview tokens end at once with exit
+  code 1, map no window and never open the display.
+- no_display: without any display glorp says why on stderr and ends with 0.
+- scaled: on a 1920x1080 screen the picture is scaled to 1440x1080 between
+  black bars, crisp (every pixel shows the picture pixel under its centre).
+- xscreensaver_window: with XSCREENSAVER_WINDOW naming a window, the frames
+  appear in that window, scaled to its size, follow it when it is resized,
+  and glorp maps no window of its own.
+- backend: the SDL backend's tests on a real X server.
+
+Every process started here is ended by its id at the end.
+"""
+
+import argparse
+import hashlib
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+WIDTH, HEIGHT = 640, 480
+FRAME_BYTES = WIDTH * HEIGHT
+SCROLL_ROWS = 480
+# Presentation covers the pixels two in from every edge.
+INNER_LEFT, INNER_TOP, INNER_RIGHT, INNER_BOTTOM = 2, 2, 638, 478
+BLACK = b"\0\0\0"
+
+# Deadlines, generous: the machine may be busy with other builds and tests.
+START_SECONDS = 60
+FRAMES_SECONDS = 60
+QUICK_EXIT_SECONDS = 30
+# A key press or a move ends the run within this.
+END_SECONDS = 1.0
+
+
+class CaseFailure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise CaseFailure(message)
+
+
+def wait_until(predicate, seconds, interval=0.1):
+    """Polls until predicate returns a true value, which is returned; None at the deadline."""
+    deadline = time.monotonic() + seconds
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            return None
+        time.sleep(interval)
+
+
+def stop_process(process, seconds=10):
+    if process is None or process.poll() is not None:
+        return
+    process.terminate()
+    try:
+        process.wait(seconds)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
+class XServer:
+    """An Xvfb of its own, on the first display number that is free."""
+
+    def __init__(self, size, log_path):
+        read_end, write_end = os.pipe()
+        self.log = open(log_path, "wb")
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{size[0]}x{size[1]}x24",
+             "-nolisten", "tcp", "-noreset"],
+            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
+            pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as numbers:
+            number = numbers.readline().strip()
+        if not number.isdigit():
+            stop_process(self.process)
+            raise RuntimeError(f"Xvfb did not start; see {log_path}")
+        self.display = ":" + number
+        self.env = dict(os.environ, DISPLAY=self.display)
+        for name in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XSCREENSAVER_WINDOW"):
+            self.env.pop(name, None)
+
+    def run(self, *command):
+        """Runs an X client on this server and returns its output ('' if it hangs)."""
+        try:
+            return subprocess.run(command, env=self.env, capture_output=True, text=True,
+                                  check=False, timeout=30).stdout
+        except subprocess.TimeoutExpired:
+            return ""
+
+    def top_level_windows(self):
+        """The ids of the mapped children of the root window."""
+        tree = self.run("xwininfo", "-root", "-children")
+        return {int(found, 16) for found in re.findall(r"^\s+(0x[0-9a-f]+) ", tree, re.MULTILINE)
+                if self.is_mapped(int(found, 16))}
+
+    def is_mapped(self, window):
+        return "IsViewable" in self.run("xwininfo", "-id", hex(window))
+
+    def screenshot(self):
+        """The whole screen as (width, height, RGB bytes)."""
+        data = subprocess.run(["import", "-display", self.display, "-window", "root",
+                               "-depth", "8", "ppm:-"], capture_output=True, check=True).stdout
+        return parse_ppm(data)
+
+    def stop(self):
+        stop_process(self.process)
+        self.log.close()
+
+
+def parse_ppm(data):
+    """Reads a binary PPM (P6) with 8-bit samples."""
+    fields = []
+    position = 0
+    while len(fields) < 4:
+        while data[position:position + 1].isspace():
+            position += 1
+        if data[position:position + 1] == b"#":
+            position = data.index(b"\n", position)
+            continue
+        start = position
+        while not data[position:position + 1].isspace():
+            position += 1
+        fields.append(data[start:position])
+    check(fields[0] == b"P6" and fields[3] == b"255", "the screenshot is not an 8-bit PPM")
+    width, height = int(fields[1]), int(fields[2])
+    pixels = data[position + 1:position + 1 + 3 * width * height]
+    check(len(pixels) == 3 * width * height, "the screenshot is cut short")
+    return width, height, pixels
+
+
+def save_ppm(path, screenshot):
+    width, height, pixels = screenshot
+    with open(path, "wb") as image:
+        image.write(b"P6\n%d %d\n255\n" % (width, height) + pixels)
+
+
+def read_palette(picture_path):
+    """The picture's 256 colours widened to 8 bits, as 3-byte strings by index."""
+    with open(picture_path, "rb") as picture:
+        stored = picture.read(10 + 768)[10:]
+    check(len(stored) == 768, f"{picture_path} holds no full palette")
+    widened = bytes(((s & 63) << 2) | ((s & 63) >> 4) for s in stored)
+    colours = [widened[3 * i:3 * i + 3] for i in range(256)]
+    check(len(set(colours)) == 256, "the picture's palette colours are not all distinct")
+    return colours
+
+
+def fit_rect(output_width, output_height):
+    """Where a 640x480 picture lies when fitted with its aspect ratio kept."""
+    if output_width * HEIGHT > output_height * WIDTH:
+        width, height = output_height * WIDTH // HEIGHT, output_height
+    else:
+        width, height = output_width, output_width * HEIGHT // WIDTH
+    return (output_width - width) // 2, (output_height - height) // 2, width, height
+
+
+def centre(position, fitted_size, picture_size):
+    """The output position whose pixel shows picture position `position` at its centre."""
+    return (2 * position + 1) * fitted_size // (2 * picture_size)
+
+
+def inner_rectangle(frame):
+    """The presented part of a 640x480 frame of palette indices, row after row."""
+    return b"".join(frame[y * WIDTH + INNER_LEFT:y * WIDTH + INNER_RIGHT]
+                    for y in range(INNER_TOP, INNER_BOTTOM))
+
+
+class ReferenceFrames:
+    """Every scroll row's frame, as glorp-frames renders it."""
+
+    def __init__(self, path):
+        self.frames = []
+        self.by_digest = {}
+        with open(path, "rb") as frames:
+            for scroll in range(SCROLL_ROWS):
+                frame = frames.read(FRAME_BYTES)
+                check(len(frame) == FRAME_BYTES, f"{path} holds fewer than {SCROLL_ROWS} frames")
+                self.frames.append(frame)
+                self.by_digest.setdefault(hashlib.sha256(inner_rectangle(frame)).digest(), scroll)
+
+    def find(self, inner_indices):
+        return self.by_digest.get(hashlib.sha256(inner_indices).digest())
+
+
+class Screen:
+    """A rectangle of a screenshot where a 640x480 picture is shown fitted."""
+
+    def __init__(self, shot, area, palette):
+        self.width, _, self.pixels = shot
+        self.area = area  # x, y, width, height of the output the picture is fitted to
+        self.fit = fit_rect(area[2], area[3])
+        self.index_of = {colour: index for index, colour in enumerate(palette)}
+
+    def pixel(self, x, y):
+        """The colour at a position of the output."""
+        at = 3 * ((self.area[1] + y) * self.width + self.area[0] + x)
+        return self.pixels[at:at + 3]
+
+    def shown(self, x, y):
+        """The colour that the output shows for picture pixel (x, y), at its centre."""
+        fx, fy, fw, fh = self.fit
+        return self.pixel(fx + centre(x, fw, WIDTH), fy + centre(y, fh, HEIGHT))
+
+    def inner_indices(self):
+        """The picture's inner rectangle read back as palette indices (None if a colour is not
+        in the palette)."""
+        indices = bytearray()
+        for y in range(INNER_TOP, INNER_BOTTOM):
+            for x in range(INNER_LEFT, INNER_RIGHT):
+                index = self.index_of.get(self.shown(x, y))
+                if index is None:
+                    return None
+                indices.append(index)
+        return bytes(indices)
+
+    def band_is_black(self):
+        """Whether the two rows and columns around the inner rectangle show black."""
+        band = [(x, y) for y in range(HEIGHT) for x in (0, 1, WIDTH - 2, WIDTH - 1)]
+        band += [(x, y) for x in range(WIDTH) for y in (0, 1, HEIGHT - 2, HEIGHT - 1)]
+        return all(self.shown(x, y) == BLACK for x, y in band)
+
+
+class Run:
+    """What one case needs: its X server, glorp, the reference frames."""
+
+    def __init__(self, options):
+        self.options = options
+        self.xserver = None
+        self.processes = []
+        self.temporary = tempfile.mkdtemp(prefix="glorp-x11-")
+        self.palette = read_palette(options.picture)
+        self._frames = None
+
+    def frames(self):
+        if self._frames is None:
+            path = os.path.join(self.temporary, "frames.raw")
+            subprocess.run([self.options.frames_tool, "--picture", self.options.picture,
+                            "--scroll", "0", "--count", str(SCROLL_ROWS), "--step", "10",
+                            "--format", "raw", "--out", path],
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, check=True)
+            self._frames = ReferenceFrames(path)
+        return self._frames
+
+    def start_xserver(self, size):
+        self.xserver = XServer(size, os.path.join(self.options.work, "xvfb.log"))
+
+    def start(self, name, arguments, env=None):
+        log = open(os.path.join(self.options.work, name + ".log"), "wb")
+        process = subprocess.Popen([self.options.glorp, *arguments],
+                                   env=env if env is not None else self.xserver.env,
+                                   stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        log.close()
+        self.processes.append(process)
+        return process
+
+    def log_of(self, name):
+        with open(os.path.join(self.options.work, name + ".log"), "rb") as log:
+            return log.read().decode("utf-8", "replace")
+
+    def wait_for_picture(self, process, area, name, shot_name=None):
+        """Waits until a screenshot of the area shows one of the reference frames, and returns
+        (scroll row, the Screen of that screenshot). name is the process's log."""
+        found = {}
+
+        def matching_frame():
+            check(process.poll() is None,
+                  f"glorp ended with exit code {process.returncode}: {self.log_of(name)}")
+            screen = Screen(self.xserver.screenshot(), area, self.palette)
+            found["screen"] = screen
+            indices = screen.inner_indices()
+            scroll = self.frames().find(indices) if indices is not None else None
+            return (scroll, screen) if scroll is not None else None
+
+        matched = wait_until(matching_frame, FRAMES_SECONDS)
+        if matched is None:
+            path = os.path.join(self.options.work, (shot_name or name) + "-last.ppm")
+            screen = found["screen"]
+            save_ppm(path, (screen.width, len(screen.pixels) // 3 // screen.width, screen.pixels))
+            raise CaseFailure(f"no screenshot matched a frame within {FRAMES_SECONDS} s "
+                              f"(last one: {path})")
+        return matched
+
+    def finish(self):
+        for process in self.processes:
+            stop_process(process)
+        if self.xserver is not None:
+            self.xserver.stop()
+        shutil.rmtree(self.temporary, ignore_errors=True)
+
+
+def wait_for_exit(process, seconds):
+    try:
+        return process.wait(seconds)
+    except subprocess.TimeoutExpired:
+        return None
+
+
+# ---- Cases --------------------------------------------------------------------
+
+def frames(run):
+    run.start_xserver((WIDTH, HEIGHT))
+    glorp = run.start("frames", ["/s"])
+    first, screen = run.wait_for_picture(glorp, (0, 0, WIDTH, HEIGHT), "frames")
+    check(screen.fit == (0, 0, WIDTH, HEIGHT), "the picture is not shown one to one")
+    check(screen.band_is_black(), "the two-pixel band around the picture is not black")
+    # The animation moves on.
+    second = first
+    deadline = time.monotonic() + FRAMES_SECONDS
+    while second == first and time.monotonic() < deadline:
+        second, _ = run.wait_for_picture(glorp, (0, 0, WIDTH, HEIGHT), "frames")
+    check(second != first, f"the picture stayed at scroll row {first}")
+    print(f"  screenshots matched the frames of scroll rows {first} and {second}")
+
+
+def input_events(run):
+    run.start_xserver((WIDTH, HEIGHT))
+    area = (0, 0, WIDTH, HEIGHT)
+
+    glorp = run.start("key", ["/s"])
+    run.wait_for_picture(glorp, area, "key")
+    run.xserver.run("xdotool", "key", "space")
+    code = wait_for_exit(glorp, END_SECONDS)
+    check(code is not None, f"a key press did not end glorp within {END_SECONDS} s")
+    check(code == 0, f"after a key press glorp ended with exit code {code}, not 0")
+
+    glorp = run.start("pointer", ["/s"])
+    run.wait_for_picture(glorp, area, "pointer")
+    run.xserver.run("xdotool", "click", "1")
+    check(wait_for_exit(glorp, 2) is None, "a click without a move ended glorp")
+    # The first reported position is only recorded: it may have been reported
+    # when the window appeared under the pointer, or it is this move.
+    run.xserver.run("xdotool", "mousemove", "100", "100")
+    code = wait_for_exit(glorp, 1)
+    if code is None:
+        run.xserver.run("xdotool", "mousemove", "200", "150")
+        code = wait_for_exit(glorp, END_SECONDS)
+        check(code is not None, f"a second pointer move did not end glorp within {END_SECONDS} s")
+    check(code == 0, f"after a pointer move glorp ended with exit code {code}, not 0")
+
+
+def quick_exits(run):
+    run.start_xserver((WIDTH, HEIGHT))
+    before = run.xserver.top_level_windows()
+    for arguments in (["/c"], ["-P:1234"], ["/p", "1234"]):
+        shown = " ".join(arguments)
+        glorp = run.start("quick", arguments)
+        code = wait_for_exit(glorp, QUICK_EXIT_SECONDS)
+        check(code == 1, f"'{shown}' ended with {code}, not 1 at once")
+        check(run.xserver.top_level_windows() == before, f"'{shown}' left a window mapped")
+        # On a display that does not exist, opening it would be said on stderr.
+        env = dict(run.xserver.env, DISPLAY=":65000")
+        glorp = run.start("quick-nowhere", arguments, env=env)
+        code = wait_for_exit(glorp, QUICK_EXIT_SECONDS)
+        check(code == 1, f"'{shown}' without a display ended with {code}, not 1")
+        check(run.log_of("quick-nowhere") == "", f"'{shown}' opened the display: "
+              f"{run.log_of('quick-nowhere')!r}")
+
+
+def no_display(run):
+    env = {name: value for name, value in os.environ.items()
+           if name not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XSCREENSAVER_WINDOW")}
+    glorp = run.start("no-display", ["/s"], env=env)
+    code = wait_for_exit(glorp, QUICK_EXIT_SECONDS)
+    check(code == 0, f"without a display glorp ended with {code}, not 0")
+    said = run.log_of("no-display")
+    print(f"  stderr: {said.strip()!r}")
+    check(re.search(r"^glorp: .*DISPLAY", said, re.MULTILINE),
+          f"glorp did not say that there is no display: {said!r}")
+
+
+def scaled(run):
+    size = (1920, 1080)
+    run.start_xserver(size)
+    glorp = run.start("scaled", ["/s"])
+    scroll, screen = run.wait_for_picture(glorp, (0, 0) + size, "scaled")
+    check(screen.fit == (240, 0, 1440, 1080), f"fitted at {screen.fit}")
+    check(screen.band_is_black(), "the two-pixel band around the picture is not black")
+    frame = run.frames().frames[scroll]
+    width, pixels = screen.width, screen.pixels
+    bar = BLACK * 240
+    for y in range(size[1]):
+        row = pixels[3 * y * width:3 * (y + 1) * width]
+        check(row[:3 * 240] == bar and row[3 * 1680:] == bar, f"the bars are not black in row {y}")
+        # Crisp: every pixel of the picture is the picture pixel under its centre.
+        source_row = (2 * y + 1) * HEIGHT // (2 * 1080)
+        if INNER_TOP <= source_row < INNER_BOTTOM:
+            for x in range(1440):
+                source_column = (2 * x + 1) * WIDTH // (2 * 1440)
+                if INNER_LEFT <= source_column < INNER_RIGHT:
+                    expected = run.palette[frame[source_row * WIDTH + source_column]]
+                    at = 3 * (240 + x)
+                    if row[at:at + 3] != expected:
+                        raise CaseFailure(f"pixel {240 + x},{y} is not the colour of picture "
+                                          f"pixel {source_column},{source_row}")
+    print(f"  scroll row {scroll} shown at 1440x1080 between black bars")
+
+
+def xscreensaver_window(run):
+    run.start_xserver((1280, 720))
+    helper = subprocess.Popen([run.options.test_window, "800", "600", "0", "100"],
+                              env=run.xserver.env, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, text=True)
+    run.processes.append(helper)
+    window = int(helper.stdout.readline().strip(), 16)
+    before = run.xserver.top_level_windows()
+    check(window in before, "the test window is not mapped")
+
+    env = dict(run.xserver.env, XSCREENSAVER_WINDOW=hex(window))
+    glorp = run.start("xscreensaver", [], env=env)
+    _, screen = run.wait_for_picture(glorp, (0, 100, 800, 600), "xscreensaver")
+    check(screen.band_is_black(), "the two-pixel band around the picture is not black")
+    check(run.xserver.top_level_windows() == before, "glorp mapped a window of its own")
+
+    # At 1280x480 the picture is one to one, between bars of 320 pixels.
+    run.xserver.run("xdotool", "windowsize", str(window), "1280", "480")
+    _, screen = run.wait_for_picture(glorp, (0, 100, 1280, 480), "xscreensaver",
+                                     "xscreensaver-resized")
+    check(screen.fit == (320, 0, WIDTH, HEIGHT), f"fitted at {screen.fit}")
+    check(screen.pixel(0, 0) == BLACK and screen.pixel(1279, 479) == BLACK,
+          "the bars beside the picture are not black")
+    check(screen.band_is_black(), "the two-pixel band around the picture is not black")
+    print("  frames shown in the handed-over window at 800x600 and, resized, at 1280x480")
+
+    # XScreenSaver ends its screen savers with a signal.
+    glorp.terminate()
+    check(wait_for_exit(glorp, 5) is not None, "glorp did not end on SIGTERM")
+
+    # A window id that names no window is refused in words.
+    glorp = run.start("xscreensaver-gone", [], env=dict(env, XSCREENSAVER_WINDOW="0x7fffff0"))
+    code = wait_for_exit(glorp, QUICK_EXIT_SECONDS)
+    check(code == 0, f"with a window id that names no window glorp ended with {code}")
+    check("XSCREENSAVER_WINDOW" in run.log_of("xscreensaver-gone"),
+          f"glorp did not say what is wrong: {run.log_of('xscreensaver-gone')!r}")
+
+
+def backend(run):
+    run.start_xserver((WIDTH, HEIGHT))
+    result = subprocess.run([run.options.backend_tests], env=run.xserver.env,
+                            stdin=subprocess.DEVNULL, timeout=240, check=False)
+    check(result.returncode == 0, f"the backend tests failed ({result.returncode})")
+
+
+CASES = {
+    "frames": frames,
+    "input": input_events,
+    "quick_exits": quick_exits,
+    "no_display": no_display,
+    "scaled": scaled,
+    "xscreensaver_window": xscreensaver_window,
+    "backend": backend,
+}
+
+
+def parse_options():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--case", required=True, choices=sorted(CASES))
+    parser.add_argument("--glorp", required=True, help="the native glorp")
+    parser.add_argument("--frames-tool", required=True, help="glorp-frames")
+    parser.add_argument("--picture", required=True, help="the picture embedded in glorp")
+    parser.add_argument("--test-window", required=True, help="glorp-test-window")
+    parser.add_argument("--backend-tests", required=True, help="the backend's tests on X")
+    parser.add_argument("--work", required=True, help="folder for logs and screenshots")
+    return parser.parse_args()
+
+
+def main():
+    options = parse_options()
+    os.makedirs(options.work, exist_ok=True)
+    for old in os.listdir(options.work):
+        os.remove(os.path.join(options.work, old))
+    # A timeout or an interrupt still runs the clean-up below.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
+    started = time.monotonic()
+    run = Run(options)
+    try:
+        CASES[options.case](run)
+        result = 0
+    except CaseFailure as failure:
+        print(f"FAILED: {failure}; logs in {options.work}", file=sys.stderr)
+        result = 1
+    finally:
+        run.finish()
+    print(f"{options.case}: {'ok' if result == 0 else 'failed'} "
+          f"({time.monotonic() - started:.1f} s)")
+    return result
+
+
+if __name__ == "__main__":
+    sys.exit(main())
