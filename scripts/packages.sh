@@ -23,7 +23,7 @@ ensure_packages() {
 }
 
 # What building the native programs needs.
-BUILD_PACKAGES=(cmake make g++ pkg-config libsdl2-dev libpng-dev libgif-dev)
+BUILD_PACKAGES=(cmake make g++ pkg-config libsdl2-dev libx11-dev libpng-dev libgif-dev)
 # What the tests and benchmarks need on top.
 TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-utils
                imagemagick g++-mingw-w64-x86-64 wine64 wine python3)
