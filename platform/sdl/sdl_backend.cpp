@@ -39,6 +39,7 @@ GUID MonitorGuid(int index) {
 struct MonitorEntry {
     MonitorInfo info;
     SDL_Rect bounds{};  // in SDL's desktop coordinates
+    int display = 0;    // SDL's index
 };
 
 struct WindowRecord {
@@ -96,8 +97,10 @@ public:
         }
         const MonitorEntry& monitor = monitors_[monitorOf_[device]];
         if ((flags & DDSCL_CREATEDEVICEWINDOW) != 0 && foreignWindow_ == nullptr) {
+            // Centred on its monitor, which full screen then fills.
+            const int place = SDL_WINDOWPOS_CENTERED_DISPLAY(monitor.display);
             SDL_Window* own = SDL_CreateWindow(
-                Title(), monitor.bounds.x, monitor.bounds.y, monitor.bounds.w, monitor.bounds.h,
+                Title(), place, place, monitor.bounds.w, monitor.bounds.h,
                 SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
             if (own == nullptr) {
                 return DDERR_GENERIC;
@@ -335,6 +338,7 @@ private:
                 continue;
             }
             const int index = static_cast<int>(monitors_.size());
+            monitor.display = i;
             Describe(monitor, index, i);
             monitors_.push_back(monitor);
         }
@@ -349,7 +353,8 @@ private:
         FollowChanges(foreignWindow_);
         MonitorEntry monitor;
         SDL_GetWindowSize(foreignWindow_, &monitor.bounds.w, &monitor.bounds.h);
-        Describe(monitor, 0, SDL_GetWindowDisplayIndex(foreignWindow_));
+        monitor.display = SDL_GetWindowDisplayIndex(foreignWindow_);
+        Describe(monitor, 0, monitor.display);
         monitors_.push_back(monitor);
         return true;
     }
