@@ -15,12 +15,13 @@ cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake 
 cmake --build build-windows -j"$jobs"
 
 echo "== Native build =="
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release \
+# The run command configures the same tree without tests; switch them back on.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DGLORP_TESTS=ON -DGLORP_BENCH=ON \
       -DGLORP_WINDOWS_SCR="$PWD/build-windows/glorp.scr" >/dev/null
 cmake --build build -j"$jobs"
 
 echo "== Sanitizer build =="
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGLORP_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DGLORP_SANITIZE=ON -DGLORP_TESTS=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 
 echo "== Tests =="
