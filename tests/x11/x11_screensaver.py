@@ -24,7 +24,6 @@ Every process started here is ended by its id at the end.
 """
 
 import argparse
-import hashlib
 import os
 import re
 import shutil
@@ -34,11 +33,12 @@ import sys
 import tempfile
 import time
 
-WIDTH, HEIGHT = 640, 480
-FRAME_BYTES = WIDTH * HEIGHT
-SCROLL_ROWS = 480
-# Presentation covers the pixels two in from every edge.
-INNER_LEFT, INNER_TOP, INNER_RIGHT, INNER_BOTTOM = 2, 2, 638, 478
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from screen_harness import (  # noqa: E402
+    HEIGHT, INNER_BOTTOM, INNER_LEFT, INNER_RIGHT, INNER_TOP, WIDTH, CaseFailure, ReferenceFrames,
+    XServer, check, read_palette, reference_frames_command, save_ppm, stop_process,
+    wait_for_exit, wait_until)
+
 BLACK = b"\0\0\0"
 
 # Deadlines, generous: the machine may be busy with other builds and tests.
@@ -47,126 +47,6 @@ FRAMES_SECONDS = 60
 QUICK_EXIT_SECONDS = 30
 # A key press or a move ends the run within this.
 END_SECONDS = 1.0
-
-
-class CaseFailure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise CaseFailure(message)
-
-
-def wait_until(predicate, seconds, interval=0.1):
-    """Polls until predicate returns a true value, which is returned; None at the deadline."""
-    deadline = time.monotonic() + seconds
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            return None
-        time.sleep(interval)
-
-
-def stop_process(process, seconds=10):
-    if process is None or process.poll() is not None:
-        return
-    process.terminate()
-    try:
-        process.wait(seconds)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
-
-
-class XServer:
-    """An Xvfb of its own, on the first display number that is free."""
-
-    def __init__(self, size, log_path):
-        read_end, write_end = os.pipe()
-        self.log = open(log_path, "wb")
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{size[0]}x{size[1]}x24",
-             "-nolisten", "tcp", "-noreset"],
-            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
-            pass_fds=(write_end,))
-        os.close(write_end)
-        with os.fdopen(read_end) as numbers:
-            number = numbers.readline().strip()
-        if not number.isdigit():
-            stop_process(self.process)
-            raise RuntimeError(f"Xvfb did not start; see {log_path}")
-        self.display = ":" + number
-        self.env = dict(os.environ, DISPLAY=self.display)
-        for name in ("WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XSCREENSAVER_WINDOW"):
-            self.env.pop(name, None)
-
-    def run(self, *command):
-        """Runs an X client on this server and returns its output ('' if it hangs)."""
-        try:
-            return subprocess.run(command, env=self.env, capture_output=True, text=True,
-                                  check=False, timeout=30).stdout
-        except subprocess.TimeoutExpired:
-            return ""
-
-    def top_level_windows(self):
-        """The ids of the mapped children of the root window."""
-        tree = self.run("xwininfo", "-root", "-children")
-        return {int(found, 16) for found in re.findall(r"^\s+(0x[0-9a-f]+) ", tree, re.MULTILINE)
-                if self.is_mapped(int(found, 16))}
-
-    def is_mapped(self, window):
-        return "IsViewable" in self.run("xwininfo", "-id", hex(window))
-
-    def screenshot(self):
-        """The whole screen as (width, height, RGB bytes)."""
-        data = subprocess.run(["import", "-display", self.display, "-window", "root",
-                               "-depth", "8", "ppm:-"], capture_output=True, check=True).stdout
-        return parse_ppm(data)
-
-    def stop(self):
-        stop_process(self.process)
-        self.log.close()
-
-
-def parse_ppm(data):
-    """Reads a binary PPM (P6) with 8-bit samples."""
-    fields = []
-    position = 0
-    while len(fields) < 4:
-        while data[position:position + 1].isspace():
-            position += 1
-        if data[position:position + 1] == b"#":
-            position = data.index(b"\n", position)
-            continue
-        start = position
-        while not data[position:position + 1].isspace():
-            position += 1
-        fields.append(data[start:position])
-    check(fields[0] == b"P6" and fields[3] == b"255", "the screenshot is not an 8-bit PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[position + 1:position + 1 + 3 * width * height]
-    check(len(pixels) == 3 * width * height, "the screenshot is cut short")
-    return width, height, pixels
-
-
-def save_ppm(path, screenshot):
-    width, height, pixels = screenshot
-    with open(path, "wb") as image:
-        image.write(b"P6\n%d %d\n255\n" % (width, height) + pixels)
-
-
-def read_palette(picture_path):
-    """The picture's 256 colours widened to 8 bits, as 3-byte strings by index."""
-    with open(picture_path, "rb") as picture:
-        stored = picture.read(10 + 768)[10:]
-    check(len(stored) == 768, f"{picture_path} holds no full palette")
-    widened = bytes(((s & 63) << 2) | ((s & 63) >> 4) for s in stored)
-    colours = [widened[3 * i:3 * i + 3] for i in range(256)]
-    check(len(set(colours)) == 256, "the picture's palette colours are not all distinct")
-    return colours
 
 
 def fit_rect(output_width, output_height):
@@ -181,29 +61,6 @@ def fit_rect(output_width, output_height):
 def centre(position, fitted_size, picture_size):
     """The output position whose pixel shows picture position `position` at its centre."""
     return (2 * position + 1) * fitted_size // (2 * picture_size)
-
-
-def inner_rectangle(frame):
-    """The presented part of a 640x480 frame of palette indices, row after row."""
-    return b"".join(frame[y * WIDTH + INNER_LEFT:y * WIDTH + INNER_RIGHT]
-                    for y in range(INNER_TOP, INNER_BOTTOM))
-
-
-class ReferenceFrames:
-    """Every scroll row's frame, as glorp-frames renders it."""
-
-    def __init__(self, path):
-        self.frames = []
-        self.by_digest = {}
-        with open(path, "rb") as frames:
-            for scroll in range(SCROLL_ROWS):
-                frame = frames.read(FRAME_BYTES)
-                check(len(frame) == FRAME_BYTES, f"{path} holds fewer than {SCROLL_ROWS} frames")
-                self.frames.append(frame)
-                self.by_digest.setdefault(hashlib.sha256(inner_rectangle(frame)).digest(), scroll)
-
-    def find(self, inner_indices):
-        return self.by_digest.get(hashlib.sha256(inner_indices).digest())
 
 
 class Screen:
@@ -258,9 +115,8 @@ class Run:
     def frames(self):
         if self._frames is None:
             path = os.path.join(self.temporary, "frames.raw")
-            subprocess.run([self.options.frames_tool, "--picture", self.options.picture,
-                            "--scroll", "0", "--count", str(SCROLL_ROWS), "--step", "10",
-                            "--format", "raw", "--out", path],
+            subprocess.run(reference_frames_command(self.options.frames_tool,
+                                                    self.options.picture, path),
                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, check=True)
             self._frames = ReferenceFrames(path)
         return self._frames
@@ -310,13 +166,6 @@ class Run:
         if self.xserver is not None:
             self.xserver.stop()
         shutil.rmtree(self.temporary, ignore_errors=True)
-
-
-def wait_for_exit(process, seconds):
-    try:
-        return process.wait(seconds)
-    except subprocess.TimeoutExpired:
-        return None
 
 
 # ---- Cases --------------------------------------------------------------------
@@ -399,7 +248,7 @@ def scaled(run):
     scroll, screen = run.wait_for_picture(glorp, (0, 0) + size, "scaled")
     check(screen.fit == (240, 0, 1440, 1080), f"fitted at {screen.fit}")
     check(screen.band_is_black(), "the two-pixel band around the picture is not black")
-    frame = run.frames().frames[scroll]
+    frame = run.frames().frame(scroll)
     width, pixels = screen.width, screen.pixels
     bar = BLACK * 240
     for y in range(size[1]):
