@@ -17,7 +17,6 @@ is ended by its id at the end, and the Wine server with 'wineserver -k'.
 """
 
 import argparse
-import hashlib
 import os
 import re
 import shutil
@@ -27,14 +26,15 @@ import sys
 import tempfile
 import time
 
-WIDTH, HEIGHT = 640, 480
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from screen_harness import (  # noqa: E402
+    HEIGHT, INNER_BOTTOM, INNER_LEFT, INNER_RIGHT, INNER_TOP, SCROLL_ROWS, WIDTH, CaseFailure,
+    ReferenceFrames, XServer, check, read_palette, reference_frames_command, save_ppm,
+    stop_process, wait_for_exit, wait_until)
+
 # The X server's screen, larger than the saver's mode so that a mode it cannot
 # switch to is a real failure.
 SCREEN_WIDTH, SCREEN_HEIGHT = 1024, 768
-FRAME_BYTES = WIDTH * HEIGHT
-SCROLL_ROWS = 480
-# Presentation covers the pixels two in from every edge.
-INNER_LEFT, INNER_TOP, INNER_RIGHT, INNER_BOTTOM = 2, 2, 638, 478
 CAPTION = "Glorp 1.1"
 FAILURE_TEXTS = ("DirectDrawCreateEx FAILED", "SetCooperativeLevel FAILED",
                  "SetDisplayMode FAILED", "CreateSurface FAILED")
@@ -46,118 +46,6 @@ QUICK_EXIT_SECONDS = 60
 WINDOW_SECONDS = 90
 FRAMES_SECONDS = 120
 EXIT_SECONDS = 60
-
-
-class CaseFailure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise CaseFailure(message)
-
-
-def wait_until(predicate, seconds, interval=0.2):
-    """Polls until predicate returns a true value, which is returned; None at the deadline."""
-    deadline = time.monotonic() + seconds
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            return None
-        time.sleep(interval)
-
-
-def stop_process(process, seconds=10):
-    if process is None or process.poll() is not None:
-        return
-    process.terminate()
-    try:
-        process.wait(seconds)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
-
-
-class XServer:
-    """An Xvfb of its own, on the first display number that is free."""
-
-    def __init__(self, log_path):
-        read_end, write_end = os.pipe()
-        self.log = open(log_path, "wb")
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end),
-             "-screen", "0", f"{SCREEN_WIDTH}x{SCREEN_HEIGHT}x24", "-nolisten", "tcp", "-noreset"],
-            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT,
-            pass_fds=(write_end,))
-        os.close(write_end)
-        with os.fdopen(read_end) as numbers:
-            number = numbers.readline().strip()
-        if not number.isdigit():
-            stop_process(self.process)
-            raise RuntimeError(f"Xvfb did not start; see {log_path}")
-        self.display = ":" + number
-
-    def run(self, *command):
-        """Runs an X client on this server and returns its output ('' if it hangs)."""
-        try:
-            return subprocess.run(command, env=dict(os.environ, DISPLAY=self.display),
-                                  capture_output=True, text=True, check=False,
-                                  timeout=30).stdout
-        except subprocess.TimeoutExpired:
-            return ""
-
-    def windows_named(self, name):
-        """The ids of the mapped windows whose title is exactly name."""
-        pattern = "^" + re.escape(name) + "$"
-        return [int(line) for line in self.run("xdotool", "search", "--onlyvisible",
-                                               "--name", pattern).split()]
-
-    def geometry(self, window):
-        values = dict(re.findall(r"^(\w+)=(-?\d+)$",
-                                 self.run("xdotool", "getwindowgeometry", "--shell", str(window)),
-                                 re.MULTILINE))
-        return tuple(int(values[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
-
-    def screen_state(self):
-        """Size and depth of the screen, as a user of the X server sees them."""
-        info = self.run("xdpyinfo")
-        dimensions = re.search(r"dimensions:\s+(\d+x\d+) pixels", info)
-        depth = re.search(r"depth of root window:\s+(\d+) planes", info)
-        return (dimensions and dimensions.group(1), depth and depth.group(1))
-
-    def screenshot(self):
-        """The whole screen as (width, height, RGB bytes)."""
-        data = subprocess.run(["import", "-display", self.display, "-window", "root",
-                               "-depth", "8", "ppm:-"],
-                              capture_output=True, check=True).stdout
-        return parse_ppm(data)
-
-    def stop(self):
-        stop_process(self.process)
-        self.log.close()
-
-
-def parse_ppm(data):
-    """Reads a binary PPM (P6) with 8-bit samples."""
-    fields = []
-    position = 0
-    while len(fields) < 4:
-        while data[position:position + 1].isspace():
-            position += 1
-        if data[position:position + 1] == b"#":
-            position = data.index(b"\n", position)
-            continue
-        start = position
-        while not data[position:position + 1].isspace():
-            position += 1
-        fields.append(data[start:position])
-    check(fields[0] == b"P6" and fields[3] == b"255", "the screenshot is not an 8-bit PPM")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = data[position + 1:position + 1 + 3 * width * height]
-    check(len(pixels) == 3 * width * height, "the screenshot is cut short")
-    return width, height, pixels
 
 
 class Wine:
@@ -225,55 +113,6 @@ def message_box_calls(log_path):
     return calls
 
 
-def read_palette(picture_path):
-    """Maps each of the picture's 256 colours, widened to 8 bits, to its index."""
-    with open(picture_path, "rb") as picture:
-        stored = picture.read(10 + 768)[10:]
-    check(len(stored) == 768, f"{picture_path} holds no full palette")
-    widened = bytes(((s & 63) << 2) | ((s & 63) >> 4) for s in stored)
-    palette = {}
-    for index in range(256):
-        palette.setdefault(widened[3 * index:3 * index + 3], index)
-    check(len(palette) == 256, "the picture's palette colours are not all distinct")
-    return palette
-
-
-def inner_rectangle(frame):
-    """The presented part of a 640x480 frame of palette indices, row after row."""
-    return b"".join(frame[y * WIDTH + INNER_LEFT:y * WIDTH + INNER_RIGHT]
-                    for y in range(INNER_TOP, INNER_BOTTOM))
-
-
-class ReferenceFrames:
-    """The inner rectangles of every scroll row's frame, as glorp-frames renders them."""
-
-    def __init__(self, path):
-        self.path = path
-        self.by_digest = {}
-        with open(path, "rb") as frames:
-            for scroll in range(SCROLL_ROWS):
-                frame = frames.read(FRAME_BYTES)
-                check(len(frame) == FRAME_BYTES, f"{path} holds fewer than {SCROLL_ROWS} frames")
-                digest = hashlib.sha256(inner_rectangle(frame)).digest()
-                self.by_digest.setdefault(digest, scroll)
-
-    def find(self, indices):
-        return self.by_digest.get(hashlib.sha256(indices).digest())
-
-    def nearest(self, indices):
-        """(scroll row, number of differing pixels) of the closest frame."""
-        shown = int.from_bytes(indices, "little")
-        best = (None, len(indices) + 1)
-        with open(self.path, "rb") as frames:
-            for scroll in range(SCROLL_ROWS):
-                inner = inner_rectangle(frames.read(FRAME_BYTES))
-                same = (shown ^ int.from_bytes(inner, "little")).to_bytes(len(inner), "little")
-                differing = len(inner) - same.count(0)
-                if differing < best[1]:
-                    best = (scroll, differing)
-        return best
-
-
 def screen_indices(screenshot, origin, palette):
     """The desktop's inner rectangle turned back into palette indices.
 
@@ -293,12 +132,6 @@ def screen_indices(screenshot, origin, palette):
     return bytes(indices), strangers
 
 
-def save_ppm(path, screenshot):
-    width, height, pixels = screenshot
-    with open(path, "wb") as image:
-        image.write(b"P6\n%d %d\n255\n" % (width, height) + pixels)
-
-
 class Run:
     """The cases. Each leaves nothing of the program running when it ends."""
 
@@ -316,10 +149,7 @@ class Run:
         return log_path
 
     def wait_for_exit(self, seconds):
-        try:
-            return self.program.wait(seconds)
-        except subprocess.TimeoutExpired:
-            return None
+        return wait_for_exit(self.program, seconds)
 
     def press_until_exit(self, window, key):
         """Presses key on window until the program ends, and returns its exit code.
@@ -362,7 +192,7 @@ class Run:
                     return window
             return None
 
-        box = wait_until(message_box, WINDOW_SECONDS)
+        box = wait_until(message_box, WINDOW_SECONDS, interval=0.2)
         check(box, f"no message box captioned '{CAPTION}' within {WINDOW_SECONDS} s")
         calls = message_box_calls(log_path)
         check(len(calls) == 1, f"expected one MessageBoxA call, traced {calls}")
@@ -392,7 +222,7 @@ class Run:
                     return (x, y)
             return None
 
-        origin = wait_until(desktop, WINDOW_SECONDS)
+        origin = wait_until(desktop, WINDOW_SECONDS, interval=0.2)
         check(origin, f"no {WIDTH}x{HEIGHT} virtual desktop within {WINDOW_SECONDS} s")
 
         # A screenshot may catch a frame half presented; the next one will not.
@@ -431,8 +261,7 @@ class Run:
 
 def render_reference_frames(options, path):
     return subprocess.Popen(
-        [options.frames_tool, "--picture", options.picture, "--scroll", "0",
-         "--count", str(SCROLL_ROWS), "--step", "10", "--format", "raw", "--out", path],
+        reference_frames_command(options.frames_tool, options.picture, path),
         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
 
 
@@ -463,7 +292,7 @@ def main():
     xserver = wine = frames_job = None
     failures = []
     try:
-        xserver = XServer(os.path.join(options.work, "xvfb.log"))
+        xserver = XServer((SCREEN_WIDTH, SCREEN_HEIGHT), os.path.join(options.work, "xvfb.log"))
         frames_path = os.path.join(temporary, "frames.raw")
         frames_job = render_reference_frames(options, frames_path)
         wine = Wine(os.path.join(temporary, "prefix"), xserver.display, options.work)
@@ -471,7 +300,7 @@ def main():
         if frames_job.wait() != 0:
             raise RuntimeError("glorp-frames could not render the reference frames")
         frames = ReferenceFrames(frames_path)
-        palette = read_palette(options.picture)
+        palette = {colour: index for index, colour in enumerate(read_palette(options.picture))}
         print(f"set-up: {time.monotonic() - started:.1f} s (prefix, Xvfb {xserver.display}, "
               f"{SCROLL_ROWS} reference frames)")
 
