@@ -112,17 +112,23 @@ bool Enqueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return true;
 }
 
+// The report of a call that carries a window message.
+CallReport MessageReport(const char* name, HWND window, UINT message, WPARAM wParam,
+                         LPARAM lParam) {
+    CallReport report(name);
+    report.Handle("hwnd", window)
+        .Hex("message", message)
+        .Hex("wParam", wParam)
+        .Hex("lParam", static_cast<unsigned long long>(lParam));
+    return report;
+}
+
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* target = Find(window);
     if (target == nullptr || target->proc == nullptr) {
         return 0;
     }
-    CallReport("WindowProc")
-        .Handle("hwnd", window)
-        .Hex("message", message)
-        .Hex("wParam", wParam)
-        .Hex("lParam", static_cast<unsigned long long>(lParam))
-        .Intercept();
+    MessageReport("WindowProc", window, message, wParam, lParam).Intercept();
     return target->proc(window, message, wParam, lParam);
 }
 
@@ -389,6 +395,7 @@ void ResetMessages() {
 }  // namespace platform
 
 using platform::CallReport;
+using platform::MessageReport;
 using platform::Overridden;
 using platform::State;
 
@@ -496,12 +503,8 @@ BOOL DestroyWindow(HWND window) {
 }
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto result = CallReport("DefWindowProcA")
-                            .Handle("hwnd", window)
-                            .Hex("message", message)
-                            .Hex("wParam", wParam)
-                            .Hex("lParam", static_cast<unsigned long long>(lParam))
-                            .Intercept();
+    const auto result =
+        MessageReport("DefWindowProcA", window, message, wParam, lParam).Intercept();
     if (result) {
         return Overridden<LRESULT>(*result);
     }
@@ -601,14 +604,10 @@ BOOL TranslateMessage(const MSG* message) {
 }
 
 LRESULT DispatchMessageA(const MSG* message) {
-    const auto result = CallReport("DispatchMessageA")
-                            .Handle("hwnd", message != nullptr ? message->hwnd : nullptr)
-                            .Hex("message", message != nullptr ? message->message : 0)
-                            .Hex("wParam", message != nullptr ? message->wParam : 0)
-                            .Hex("lParam", message != nullptr
-                                               ? static_cast<unsigned long long>(message->lParam)
-                                               : 0)
-                            .Intercept();
+    const MSG shown = message != nullptr ? *message : MSG{};
+    const auto result =
+        MessageReport("DispatchMessageA", shown.hwnd, shown.message, shown.wParam, shown.lParam)
+            .Intercept();
     if (result) {
         return Overridden<LRESULT>(*result);
     }
@@ -634,12 +633,8 @@ BOOL WaitMessage() {
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto result = CallReport("PostMessageA")
-                            .Handle("hwnd", window)
-                            .Hex("message", message)
-                            .Hex("wParam", wParam)
-                            .Hex("lParam", static_cast<unsigned long long>(lParam))
-                            .Intercept();
+    const auto result =
+        MessageReport("PostMessageA", window, message, wParam, lParam).Intercept();
     if (result) {
         return Overridden<BOOL>(*result);
     }
