@@ -32,8 +32,12 @@ struct DirectDrawState {
 
 DirectDrawState State;
 
-ULONG CountAfter(const std::optional<long long>& result) {
-    return static_cast<ULONG>(*result);
+// AddRef and Release of every object: the backend may answer in place of
+// count, which changes the object's count and returns the new one.
+template <typename Count>
+ULONG Counted(const CallReport& report, Count count) {
+    const auto result = report.Intercept();
+    return result ? static_cast<ULONG>(*result) : count();
 }
 
 class DeviceObject final : public IDirectDraw7 {
@@ -112,18 +116,10 @@ public:
     }
 
     ULONG AddRef() override {
-        const auto result = Report("AddRef").Intercept();
-        if (result) {
-            return CountAfter(result);
-        }
-        return ++references_;
+        return Counted(Report("AddRef"), [this] { return ++references_; });
     }
     ULONG Release() override {
-        const auto result = Report("Release").Intercept();
-        if (result) {
-            return CountAfter(result);
-        }
-        return Drop();
+        return Counted(Report("Release"), [this] { return Drop(); });
     }
     HRESULT GetEntries(DWORD flags, DWORD base, DWORD count, PALETTEENTRY* entries) override {
         const auto result = Report("GetEntries")
@@ -179,23 +175,17 @@ public:
     }
 
     ULONG AddRef() override {
-        const auto result = Report("AddRef").Intercept();
-        if (result) {
-            return CountAfter(result);
-        }
-        return ++references_;
+        return Counted(Report("AddRef"), [this] { return ++references_; });
     }
 
     ULONG Release() override {
-        const auto result = Report("Release").Intercept();
-        if (result) {
-            return CountAfter(result);
-        }
-        const ULONG left = --references_;
-        if (left == 0) {
-            Free();
-        }
-        return left;
+        return Counted(Report("Release"), [this] {
+            const ULONG left = --references_;
+            if (left == 0) {
+                Free();
+            }
+            return left;
+        });
     }
 
     HRESULT Blt(RECT* destinationRect, IDirectDrawSurface7* source, RECT* sourceRect,
@@ -405,28 +395,22 @@ HRESULT SurfaceObject::SetPalette(IDirectDrawPalette* palette) {
 // ---- Devices -----------------------------------------------------------------
 
 ULONG DeviceObject::AddRef() {
-    const auto result = Report("AddRef").Intercept();
-    if (result) {
-        return CountAfter(result);
-    }
-    return ++references_;
+    return Counted(Report("AddRef"), [this] { return ++references_; });
 }
 
 ULONG DeviceObject::Release() {
-    const auto result = Report("Release").Intercept();
-    if (result) {
-        return CountAfter(result);
-    }
-    const ULONG left = --references_;
-    if (left == 0) {
-        if (static_cast<std::size_t>(device_) < State.devices.size() &&
-            State.devices[device_] == this) {
-            State.devices[device_] = nullptr;
+    return Counted(Report("Release"), [this] {
+        const ULONG left = --references_;
+        if (left == 0) {
+            if (static_cast<std::size_t>(device_) < State.devices.size() &&
+                State.devices[device_] == this) {
+                State.devices[device_] = nullptr;
+            }
+            ActiveBackend().CloseDevice(device_);
+            FreeIfUnused();
         }
-        ActiveBackend().CloseDevice(device_);
-        FreeIfUnused();
-    }
-    return left;
+        return left;
+    });
 }
 
 HRESULT DeviceObject::SetCooperativeLevel(HWND window, DWORD flags) {
