@@ -51,6 +51,17 @@ std::vector<std::string> ReleaseCalls(int device, int through)
     return calls;
 }
 
+// The window and every device, each with the picture's palette installed.
+bool OpenWithPicturePalette()
+{
+    PALETTEENTRY entries[256] = {};
+    if (!OpenWindowAndDisplays() || !LoadImageResource(entries)) {
+        return false;
+    }
+    InstallPalette(entries);
+    return true;
+}
+
 struct OpenFailureCase {
     int device;
     Step step;
@@ -175,11 +186,9 @@ TEST(InstallPalette, GivesEveryDeviceItsOwnPaletteWithThePictureColours)
     script.Monitors({MonitorGuid(0), MonitorGuid(1)});
 
     const ScenarioResult result = testdouble::RunScenario(script, [] {
-        PALETTEENTRY entries[256] = {};
-        if (!OpenWindowAndDisplays() || !LoadImageResource(entries)) {
+        if (!OpenWithPicturePalette()) {
             return 1;
         }
-        InstallPalette(entries);
         for (int device = 0; device < 2; ++device) {
             const testdouble::ShownFrame& shown = testdouble::Shown(device);
             if (!shown.hasPalette) {
@@ -234,11 +243,9 @@ TEST(ReleaseDisplays, ReleasesEachObjectOnceHoweverOftenCalled)
     script.Monitors({MonitorGuid(0), MonitorGuid(1)});
 
     const ScenarioResult result = testdouble::RunScenario(script, [] {
-        PALETTEENTRY entries[256] = {};
-        if (!OpenWindowAndDisplays() || !LoadImageResource(entries)) {
+        if (!OpenWithPicturePalette()) {
             return 1;
         }
-        InstallPalette(entries);
         ReleaseDisplays();
         testdouble::Note("released");
         ReleaseDisplays();
