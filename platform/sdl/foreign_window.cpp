@@ -14,6 +14,29 @@ int IgnoreError(::Display*, XErrorEvent*) {
     return 0;
 }
 
+// What the trap's handler saw: one trap at a time, on the one thread that
+// talks to X.
+struct TrappedErrors {
+    unsigned long window = 0;
+    bool windowGone = false;
+    XErrorHandler previous = nullptr;
+};
+TrappedErrors Trapped;
+
+int TrapError(::Display*, XErrorEvent* error) {
+    const bool noWindow = error->error_code == BadWindow || error->error_code == BadDrawable;
+    if (noWindow && error->resourceid == Trapped.window) {
+        Trapped.windowGone = true;
+    }
+    return 0;
+}
+
+bool X11Window(SDL_Window* window, SDL_SysWMinfo& info) {
+    SDL_VERSION(&info.version);
+    return window != nullptr && SDL_GetWindowWMInfo(window, &info) &&
+           info.subsystem == SDL_SYSWM_X11;
+}
+
 }  // namespace
 
 std::optional<unsigned long> ParseWindowId(const char* text) {
@@ -53,13 +76,45 @@ bool WindowExists(unsigned long id) {
 
 void FollowChanges(SDL_Window* window) {
     SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
+    if (!X11Window(window, info)) {
         return;
     }
     // Our own selection on the window; the owner's selections stay as they are.
     XSelectInput(info.info.x11.display, info.info.x11.window, StructureNotifyMask | ExposureMask);
     XFlush(info.info.x11.display);
+}
+
+bool SaysDestroyed(const SDL_SysWMmsg& message, SDL_Window* window) {
+    SDL_SysWMinfo info;
+    return message.subsystem == SDL_SYSWM_X11 && message.msg.x11.event.type == DestroyNotify &&
+           X11Window(window, info) &&
+           message.msg.x11.event.xdestroywindow.window == info.info.x11.window;
+}
+
+XErrorTrap::XErrorTrap(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    if (!X11Window(window, info)) {
+        return;
+    }
+    display_ = info.info.x11.display;
+    Trapped = TrappedErrors{info.info.x11.window, false, nullptr};
+    Trapped.previous = XSetErrorHandler(TrapError);
+}
+
+XErrorTrap::~XErrorTrap() {
+    if (display_ == nullptr) {
+        return;
+    }
+    XSync(display_, False);
+    XSetErrorHandler(Trapped.previous);
+}
+
+bool XErrorTrap::WindowGone() {
+    if (display_ == nullptr) {
+        return false;
+    }
+    XSync(display_, False);
+    return Trapped.windowGone;
 }
 
 }  // namespace platform::sdl

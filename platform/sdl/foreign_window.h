@@ -6,6 +6,11 @@
 
 #include <optional>
 
+// SDL's window-manager message and Xlib's display, declared here so that
+// Xlib's macros stay out of the files that include this one.
+struct SDL_SysWMmsg;
+struct _XDisplay;
+
 namespace platform::sdl {
 
 // An X window id written in decimal or as 0x followed by hexadecimal digits;
@@ -19,5 +24,29 @@ bool WindowExists(unsigned long id);
 // Asks the X server to tell SDL when the window changes size or has to be
 // drawn again: a window SDL did not create reports neither by itself.
 void FollowChanges(SDL_Window* window);
+
+// Whether an event SDL passed on as a window-manager message says that the
+// window was destroyed (XScreenSaver destroys its window when it is done).
+bool SaysDestroyed(const SDL_SysWMmsg& message, SDL_Window* window);
+
+// While it lives, X errors caused by requests on the window are collected
+// instead of reaching the default handler, which ends the process. A window
+// another program owns may change size or disappear between two of our
+// requests. Does nothing for a window that is not on X.
+class XErrorTrap {
+public:
+    explicit XErrorTrap(SDL_Window* window);
+    // Waits for the answers to every request made meanwhile, then gives the
+    // previous handler back.
+    ~XErrorTrap();
+    XErrorTrap(const XErrorTrap&) = delete;
+    XErrorTrap& operator=(const XErrorTrap&) = delete;
+
+    // Whether an error said that the window no longer exists.
+    bool WindowGone();
+
+private:
+    ::_XDisplay* display_ = nullptr;
+};
 
 }  // namespace platform::sdl

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/sdl/foreign_window.h"
 #include "platform/sdl/geometry.h"
 
 namespace platform::sdl {
@@ -25,12 +26,28 @@ void Screen::Detach() {
     window_ = nullptr;
     ownsWindow_ = false;
     output_ = nullptr;
+    gone_ = false;
+}
+
+template <typename Work>
+void Screen::Guarded(Work work) {
+    XErrorTrap trap(window_);
+    work();
+    if (trap.WindowGone()) {
+        gone_ = true;
+    }
 }
 
 bool Screen::SetMode(int width, int height) {
-    if (window_ == nullptr || width <= 0 || height <= 0) {
+    if (window_ == nullptr || gone_ || width <= 0 || height <= 0) {
         return false;
     }
+    bool ready = false;
+    Guarded([&] { ready = StartMode(width, height); });
+    return ready;
+}
+
+bool Screen::StartMode(int width, int height) {
     // A new mode starts from a black screen: nothing has been written yet.
     width_ = width;
     height_ = height;
@@ -42,12 +59,17 @@ bool Screen::SetMode(int width, int height) {
 }
 
 void Screen::Show(const ShownSurface& surface) {
-    if (window_ == nullptr || lost_ || surface.pixels == nullptr) {
+    if (window_ == nullptr || lost_ || gone_ || surface.pixels == nullptr) {
         return;
     }
+    Guarded([&] { Present(surface); });
+}
+
+void Screen::Present(const ShownSurface& surface) {
     if (surface.width != width_ || surface.height != height_) {
         // A primary surface made without a mode has the desktop's size.
-        if (!SetMode(surface.width, surface.height)) {
+        if (surface.width <= 0 || surface.height <= 0 ||
+            !StartMode(surface.width, surface.height)) {
             return;
         }
     }
@@ -75,13 +97,15 @@ void Screen::Show(const ShownSurface& surface) {
 }
 
 void Screen::Repaint() {
-    if (window_ == nullptr || lost_ || width_ == 0) {
+    if (window_ == nullptr || lost_ || gone_ || width_ == 0) {
         return;
     }
-    bool laidOut = false;
-    if (SDL_Surface* output = Output(laidOut); output != nullptr && !laidOut) {
-        DrawAll(output);
-    }
+    Guarded([&] {
+        bool laidOut = false;
+        if (SDL_Surface* output = Output(laidOut); output != nullptr && !laidOut) {
+            DrawAll(output);
+        }
+    });
 }
 
 bool Screen::Lost() {
@@ -90,8 +114,10 @@ bool Screen::Lost() {
     }
     output_ = nullptr;
     bool laidOut = false;
-    if (window_ == nullptr || Output(laidOut) != nullptr) {
+    if (window_ == nullptr || gone_) {
         lost_ = false;
+    } else {
+        Guarded([&] { lost_ = Output(laidOut) == nullptr; });
     }
     return true;
 }

@@ -44,10 +44,20 @@ public:
     // surfaces can be restored at the next one.
     bool Lost();
 
+    // Whether the window was found destroyed by its owner; nothing is drawn
+    // in it any more.
+    bool WindowGone() const { return gone_; }
+    void MarkGone() { gone_ = true; }
+
     SDL_Window* window() const { return window_; }
     int refreshRate() const { return refreshRate_; }
 
 private:
+    // Runs work that talks to the display, noting whether the window has gone.
+    template <typename Work>
+    void Guarded(Work work);
+    bool StartMode(int width, int height);
+    void Present(const ShownSurface& surface);
     // The window's frame buffer, laid out anew when it changed size.
     SDL_Surface* Output(bool& laidOut);
     void DrawAll(SDL_Surface* output);
@@ -71,6 +81,7 @@ private:
     int outputHeight_ = 0;
     Scaler scaler_;
     bool lost_ = false;
+    bool gone_ = false;
 };
 
 }  // namespace platform::sdl

@@ -179,7 +179,7 @@ public:
                 return true;
             }
         }
-        return false;
+        return AskToCloseOnceGone(event);
     }
 
     void WaitForInput() override {
@@ -351,6 +351,8 @@ private:
             return Refuse("cannot draw in window 0x%lx: %s", id, SDL_GetError());
         }
         FollowChanges(foreignWindow_);
+        // Its destruction reaches us only as a window-manager message.
+        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
         MonitorEntry monitor;
         SDL_GetWindowSize(foreignWindow_, &monitor.bounds.w, &monitor.bounds.h);
         monitor.display = SDL_GetWindowDisplayIndex(foreignWindow_);
@@ -419,6 +421,35 @@ private:
         return window;
     }
 
+    // A window that its owner destroyed ends the program as a request to
+    // close it would, once, and quietly.
+    bool AskToCloseOnceGone(InputEvent& event) {
+        if (closeAsked_) {
+            return false;
+        }
+        for (const std::unique_ptr<Screen>& screen : screens_) {
+            if (screen != nullptr && screen->WindowGone()) {
+                closeAsked_ = true;
+                event = InputEvent{};
+                event.kind = InputKind::Close;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Destroyed(const SDL_SysWMmsg* message) {
+        if (message == nullptr || foreignWindow_ == nullptr ||
+            !SaysDestroyed(*message, foreignWindow_)) {
+            return;
+        }
+        for (std::unique_ptr<Screen>& screen : screens_) {
+            if (screen != nullptr && screen->window() == foreignWindow_) {
+                screen->MarkGone();
+            }
+        }
+    }
+
     bool Translate(const SDL_Event& happened, InputEvent& event) {
         switch (happened.type) {
         case SDL_KEYDOWN:
@@ -437,6 +468,9 @@ private:
             return Wheel(happened.wheel, event);
         case SDL_WINDOWEVENT:
             return WindowEvent(happened.window, event);
+        case SDL_SYSWMEVENT:
+            Destroyed(happened.syswm.msg);
+            return false;
         case SDL_RENDER_TARGETS_RESET:
         case SDL_RENDER_DEVICE_RESET:
             for (std::unique_ptr<Screen>& screen : screens_) {
@@ -549,6 +583,7 @@ private:
     std::vector<int> monitorOf_;                    // by device
     bool cursorVisible_ = false;  // the program's windows have no cursor of their own
     bool active_ = false;         // what the program was last told
+    bool closeAsked_ = false;     // a gone window was reported as a request to close
     int pointerX_ = 0;
     int pointerY_ = 0;
     std::int64_t refreshOrigin_ = -1;
