@@ -18,6 +18,9 @@ One case per run (--case), each on an X server of its own:
 - xscreensaver_window: with XSCREENSAVER_WINDOW naming a window, the frames
   appear in that window, scaled to its size, follow it when it is resized,
   and glorp maps no window of its own.
+- xscreensaver_resizes: glorp in that window lives through quick resizes down
+  to 1x1 and beyond the screen's size, still fits the picture to the window
+  afterwards, and ends in silence with exit code 0 when the window is destroyed.
 - backend: the SDL backend's tests on a real X server.
 
 Every process started here is ended by its id at the end.
@@ -144,7 +147,7 @@ class Run:
 
         def matching_frame():
             check(process.poll() is None,
-                  f"glorp ended with exit code {process.returncode}: {self.log_of(name)}")
+                  f"glorp ended with {how_it_ended(process)}: {self.log_of(name)!r}")
             screen = Screen(self.xserver.screenshot(), area, self.palette)
             found["screen"] = screen
             indices = screen.inner_indices()
@@ -270,10 +273,7 @@ def scaled(run):
 
 def xscreensaver_window(run):
     run.start_xserver((1280, 720))
-    helper = subprocess.Popen([run.options.test_window, "800", "600", "0", "100"],
-                              env=run.xserver.env, stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, text=True)
-    run.processes.append(helper)
+    helper = start_test_window(run)
     window = int(helper.stdout.readline().strip(), 16)
     before = run.xserver.top_level_windows()
     check(window in before, "the test window is not mapped")
@@ -306,6 +306,56 @@ def xscreensaver_window(run):
           f"glorp did not say what is wrong: {run.log_of('xscreensaver-gone')!r}")
 
 
+# Sizes XScreenSaver's window may pass through, down to a single pixel and
+# larger than the screen, given in quick succession.
+RESIZES = [(1, 1), (1280, 480), (2, 1), (1, 600), (640, 1), (3, 2), (2560, 1440), (7, 5),
+           (800, 600), (1, 1), (1280, 720), (17, 13), (1280, 480)]
+
+
+def xscreensaver_resizes(run):
+    run.start_xserver((1280, 720))
+    helper = start_test_window(run)
+    window = int(helper.stdout.readline().strip(), 16)
+    glorp = run.start("resizes", [], env=dict(run.xserver.env, XSCREENSAVER_WINDOW=hex(window)))
+    # Resized while glorp starts, then after it draws, then to every size of the table.
+    for width, height in RESIZES[:3]:
+        run.xserver.run("xdotool", "windowsize", str(window), str(width), str(height))
+    run.xserver.run("xdotool", "windowsize", str(window), "800", "600")
+    run.wait_for_picture(glorp, (0, 100, 800, 600), "resizes", "resizes-start")
+    for _ in range(3):
+        for width, height in RESIZES:
+            run.xserver.run("xdotool", "windowsize", str(window), str(width), str(height))
+            check(glorp.poll() is None, f"after a resize to {width}x{height} glorp ended with "
+                  f"{how_it_ended(glorp)}: {run.log_of('resizes')!r}")
+    _, screen = run.wait_for_picture(glorp, (0, 100, 1280, 480), "resizes", "resizes-end")
+    check(screen.fit == (320, 0, WIDTH, HEIGHT), f"fitted at {screen.fit}")
+    print(f"  glorp followed {3 * len(RESIZES) + 4} resizes, down to 1x1 and up to 2560x1440")
+
+    # XScreenSaver destroys the window when it is done with it: glorp ends in silence.
+    stop_process(helper)
+    code = wait_for_exit(glorp, QUICK_EXIT_SECONDS)
+    check(code == 0, f"once its window was destroyed glorp ended with {how_it_ended(glorp)}: "
+          f"{run.log_of('resizes')!r}")
+    check(run.log_of("resizes") == "", f"glorp complained: {run.log_of('resizes')!r}")
+
+
+def start_test_window(run):
+    helper = subprocess.Popen([run.options.test_window, "800", "600", "0", "100"],
+                              env=run.xserver.env, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, text=True)
+    run.processes.append(helper)
+    return helper
+
+
+def how_it_ended(process):
+    """The exit code, or the signal that ended the process, in words."""
+    if process.poll() is None:
+        return "no end yet"
+    if process.returncode < 0:
+        return f"signal {signal.Signals(-process.returncode).name}"
+    return f"exit code {process.returncode}"
+
+
 def backend(run):
     run.start_xserver((WIDTH, HEIGHT))
     result = subprocess.run([run.options.backend_tests], env=run.xserver.env,
@@ -320,6 +370,7 @@ CASES = {
     "no_display": no_display,
     "scaled": scaled,
     "xscreensaver_window": xscreensaver_window,
+    "xscreensaver_resizes": xscreensaver_resizes,
     "backend": backend,
 }
 
