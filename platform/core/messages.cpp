@@ -231,7 +231,10 @@ void Deliver(const InputEvent& event) {
         Deactivate(event.minimized);
         break;
     case InputKind::Close:
-        Send(target, WM_CLOSE, 0, 0);
+        // Queued like the input that asks for it, so the window goes only
+        // when the program dispatches the request, never inside a filtered
+        // PeekMessageA in the middle of its start-up.
+        Enqueue(target, WM_CLOSE, 0, 0);
         break;
     }
 }

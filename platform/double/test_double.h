@@ -177,7 +177,7 @@ public:
     // the minimised flag in the high word. Sent only when activation changes.
     Script& Activate(When when, WORD state = WA_ACTIVE, bool minimized = false);
     Script& Deactivate(When when, bool minimized = false);
-    // The user closes the window: WM_CLOSE is sent to it.
+    // The user closes the window: WM_CLOSE is posted to it.
     Script& Close(When when = When::Start());
     // ShowWindow with an activating command does not activate the window
     // (as when another program keeps the foreground).

@@ -215,6 +215,16 @@ TEST_F(Messaging, AUserCloseIsSentAsWmCloseAndEndsInWmDestroy) {
     EXPECT_EQ(Numbers(), (std::vector<UINT>{WM_CLOSE, WM_DESTROY}));
 }
 
+TEST_F(Messaging, AUserCloseWaitsInTheQueueThroughAPeekForOtherMessages) {
+    Start(Script().Close(When::At(Call("PeekMessageA"))));
+    ShowWindow(window, SW_SHOWNA);
+    MSG message;
+    EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE));
+    EXPECT_TRUE(Messages.empty());
+    Drain();
+    EXPECT_EQ(Numbers(), (std::vector<UINT>{WM_CLOSE, WM_DESTROY}));
+}
+
 TEST_F(Messaging, CreationFailsWhenWmCreateSaysSo) {
     CreateResult = -1;
     EXPECT_EQ(CreateWindowExA(0, "Test", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
