@@ -97,23 +97,43 @@ XErrorTrap::XErrorTrap(SDL_Window* window) {
         return;
     }
     display_ = info.info.x11.display;
-    Trapped = TrappedErrors{info.info.x11.window, false, nullptr};
-    Trapped.previous = XSetErrorHandler(TrapError);
+    Trap(info.info.x11.window);
+}
+
+XErrorTrap::XErrorTrap(unsigned long window) {
+    Trap(window);
 }
 
 XErrorTrap::~XErrorTrap() {
-    if (display_ == nullptr) {
+    if (!trapping_) {
         return;
     }
-    XSync(display_, False);
+    if (display_ != nullptr) {
+        XSync(display_, False);
+    }
     XSetErrorHandler(Trapped.previous);
 }
 
+void XErrorTrap::Trap(unsigned long window) {
+    Trapped = TrappedErrors{window, false, nullptr};
+    Trapped.previous = XSetErrorHandler(TrapError);
+    trapping_ = true;
+}
+
+void XErrorTrap::Watch(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    if (X11Window(window, info)) {
+        display_ = info.info.x11.display;
+    }
+}
+
 bool XErrorTrap::WindowGone() {
-    if (display_ == nullptr) {
+    if (!trapping_) {
         return false;
     }
-    XSync(display_, False);
+    if (display_ != nullptr) {
+        XSync(display_, False);
+    }
     return Trapped.windowGone;
 }
 

@@ -36,6 +36,9 @@ bool SaysDestroyed(const SDL_SysWMmsg& message, SDL_Window* window);
 class XErrorTrap {
 public:
     explicit XErrorTrap(SDL_Window* window);
+    // For a window that SDL is about to take: errors are collected at once,
+    // and answers are waited for once Watch names SDL's window for it.
+    explicit XErrorTrap(unsigned long window);
     // Waits for the answers to every request made meanwhile, then gives the
     // previous handler back.
     ~XErrorTrap();
@@ -44,9 +47,13 @@ public:
 
     // Whether an error said that the window no longer exists.
     bool WindowGone();
+    void Watch(SDL_Window* window);
 
 private:
+    void Trap(unsigned long window);
+
     ::_XDisplay* display_ = nullptr;
+    bool trapping_ = false;
 };
 
 }  // namespace platform::sdl

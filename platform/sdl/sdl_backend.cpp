@@ -346,11 +346,9 @@ private:
 
     // The handed-over window is the one monitor, as large as the window.
     bool TakeForeignWindow(unsigned long id) {
-        foreignWindow_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(id));
-        if (foreignWindow_ == nullptr) {
+        if (!AdoptForeignWindow(id)) {
             return Refuse("cannot draw in window 0x%lx: %s", id, SDL_GetError());
         }
-        FollowChanges(foreignWindow_);
         // Its destruction reaches us only as a window-manager message.
         SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
         MonitorEntry monitor;
@@ -359,6 +357,25 @@ private:
         Describe(monitor, 0, monitor.display);
         monitors_.push_back(monitor);
         return true;
+    }
+
+    // Its owner may destroy the window at any moment, also while SDL takes
+    // it; every error that causes is in by the end of the trap.
+    bool AdoptForeignWindow(unsigned long id) {
+        XErrorTrap trap(id);
+        foreignWindow_ = SDL_CreateWindowFrom(reinterpret_cast<const void*>(id));
+        if (foreignWindow_ == nullptr) {
+            return false;
+        }
+        trap.Watch(foreignWindow_);
+        FollowChanges(foreignWindow_);
+        if (!trap.WindowGone()) {
+            return true;
+        }
+        SDL_DestroyWindow(foreignWindow_);
+        foreignWindow_ = nullptr;
+        SDL_SetError("the window was destroyed");
+        return false;
     }
 
     static void Describe(MonitorEntry& monitor, int index, int display) {
