@@ -21,6 +21,10 @@ One case per run (--case), each on an X server of its own:
 - xscreensaver_resizes: glorp in that window lives through quick resizes down
   to 1x1 and beyond the screen's size, still fits the picture to the window
   afterwards, and ends in silence with exit code 0 when the window is destroyed.
+- xscreensaver_early_destroy: the window destroyed while glorp is still
+  starting, at several moments from at once to about when the first frame
+  appears: glorp ends with exit code 0 every time, never by a signal or an X
+  error.
 - backend: the SDL backend's tests on a real X server.
 
 Every process started here is ended by its id at the end.
@@ -339,6 +343,32 @@ def xscreensaver_resizes(run):
     check(run.log_of("resizes") == "", f"glorp complained: {run.log_of('resizes')!r}")
 
 
+# Seconds from glorp's start to the window's destruction, each tried a few
+# times: before the window is checked, while SDL takes it, while the mode is
+# set and while the tables are built.
+EARLY_DESTROY_DELAYS = [0, 0.01, 0.03, 0.045, 0.06, 0.08, 0.1, 0.12, 0.15]
+EARLY_DESTROY_RUNS = 3
+
+
+def xscreensaver_early_destroy(run):
+    run.start_xserver((1280, 720))
+    for delay in EARLY_DESTROY_DELAYS:
+        for attempt in range(EARLY_DESTROY_RUNS):
+            helper = start_test_window(run)
+            window = helper.stdout.readline().strip()
+            name = f"early-{delay}-{attempt}"
+            glorp = run.start(name, [], env=dict(run.xserver.env, XSCREENSAVER_WINDOW=window))
+            time.sleep(delay)
+            stop_process(helper)
+            wait_for_exit(glorp, QUICK_EXIT_SECONDS)
+            check(glorp.returncode == 0,
+                  f"with its window destroyed {delay * 1000:.0f} ms after its start glorp ended "
+                  f"with {how_it_ended(glorp)}: {run.log_of(name)!r}")
+            check("X Error" not in run.log_of(name), f"X error: {run.log_of(name)!r}")
+    print(f"  glorp ended with 0 every time, its window destroyed after "
+          f"{', '.join(f'{delay * 1000:.0f}' for delay in EARLY_DESTROY_DELAYS)} ms")
+
+
 def start_test_window(run):
     helper = subprocess.Popen([run.options.test_window, "800", "600", "0", "100"],
                               env=run.xserver.env, stdin=subprocess.DEVNULL,
@@ -371,6 +401,7 @@ CASES = {
     "scaled": scaled,
     "xscreensaver_window": xscreensaver_window,
     "xscreensaver_resizes": xscreensaver_resizes,
+    "xscreensaver_early_destroy": xscreensaver_early_destroy,
     "backend": backend,
 }
 
