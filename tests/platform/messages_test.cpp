@@ -208,7 +208,7 @@ TEST_F(Messaging, TheDefaultHandlingOfACloseRequestDestroysTheWindow) {
     EXPECT_EQ(Numbers(), std::vector<UINT>{WM_DESTROY});
 }
 
-TEST_F(Messaging, AUserCloseIsSentAsWmCloseAndEndsInWmDestroy) {
+TEST_F(Messaging, AUserCloseIsPostedAsWmCloseAndEndsInWmDestroy) {
     Start(Script().Close(When::At(Call("PeekMessageA"))));
     ShowWindow(window, SW_SHOWNA);
     Drain();
