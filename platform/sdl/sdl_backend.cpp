@@ -237,16 +237,19 @@ public:
         }
     }
 
-    // A box where there is a display, and the same words on stderr in every
-    // case, for a run without a display or a log.
+    // A box where there is a display, and the same words on stderr, for a
+    // full-screen run that may have no visible place for the box. Without a
+    // display the reason has been said on stderr already, and the box could
+    // only add that no device was found.
     int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override {
+        if (video_ == Video::Unavailable) {
+            return IDOK;
+        }
         std::fprintf(stderr, "%s: %s\n", caption, text);
         std::fflush(stderr);
-        if (video_ != Video::Unavailable) {
-            const Uint32 kind = (type & MB_ICONERROR) != 0 ? SDL_MESSAGEBOX_ERROR
-                                                          : SDL_MESSAGEBOX_INFORMATION;
-            SDL_ShowSimpleMessageBox(kind, caption, text, WindowOf(owner));
-        }
+        const Uint32 kind = (type & MB_ICONERROR) != 0 ? SDL_MESSAGEBOX_ERROR
+                                                      : SDL_MESSAGEBOX_INFORMATION;
+        SDL_ShowSimpleMessageBox(kind, caption, text, WindowOf(owner));
         return IDOK;
     }
 
@@ -294,8 +297,15 @@ private:
         if (!driverChosen && x11 == nullptr && wayland == nullptr) {
             return Refuse("no display to show on: neither DISPLAY nor WAYLAND_DISPLAY is set");
         }
+        // With only one of the two set, only that one is tried: probing the
+        // other would add its own complaints to the reason given below.
+        if (!driverChosen && (x11 == nullptr) != (wayland == nullptr)) {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, x11 != nullptr ? "x11" : "wayland");
+        }
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            return Refuse("cannot open the display: %s", SDL_GetError());
+            return Refuse("cannot open the display (DISPLAY=%s, WAYLAND_DISPLAY=%s): %s",
+                          x11 != nullptr ? x11 : "", wayland != nullptr ? wayland : "",
+                          SDL_GetError());
         }
         if (!driverChosen && !ShowsOnScreen(SDL_GetCurrentVideoDriver())) {
             return Refuse("cannot open the display (DISPLAY=%s, WAYLAND_DISPLAY=%s)",

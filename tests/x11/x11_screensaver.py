@@ -237,15 +237,17 @@ def quick_exits(run):
 
 
 def no_display(run):
-    env = {name: value for name, value in os.environ.items()
-           if name not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XSCREENSAVER_WINDOW")}
-    glorp = run.start("no-display", ["/s"], env=env)
-    code = wait_for_exit(glorp, QUICK_EXIT_SECONDS)
-    check(code == 0, f"without a display glorp ended with {code}, not 0")
-    said = run.log_of("no-display")
-    print(f"  stderr: {said.strip()!r}")
-    check(re.search(r"^glorp: .*DISPLAY", said, re.MULTILINE),
-          f"glorp did not say that there is no display: {said!r}")
+    bare = {name: value for name, value in os.environ.items()
+            if name not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XSCREENSAVER_WINDOW")}
+    # No display named at all, and one named that no server answers.
+    for name, env in (("no-display", bare), ("dead-display", {**bare, "DISPLAY": ":59999"})):
+        glorp = run.start(name, ["/s"], env=env)
+        code = wait_for_exit(glorp, QUICK_EXIT_SECONDS)
+        check(code == 0, f"{name}: glorp ended with {code}, not 0")
+        said = run.log_of(name)
+        print(f"  {name} stderr: {said.strip()!r}")
+        check(re.fullmatch(r"glorp: [^\n]*DISPLAY[^\n]*\n", said),
+              f"{name}: glorp did not say in one line why there is no display: {said!r}")
 
 
 def scaled(run):
